@@ -1,0 +1,32 @@
+/*
+ * setup.cpp - the installer's entry point and main sequence.
+ */
+#include "setup.h"
+#include "cmdline.h"
+#include "text.h"
+
+int WINAPI SetupWinMain(HINSTANCE instance, HINSTANCE previous, LPSTR tail, int show)
+{
+    ProgramState.Program = PROGRAM_SETUP;
+    if (!StoreCommandLine(tail))
+        return 0;
+    RunSetup();
+    return 0;
+}
+
+RestartChoice RunSetup(void)
+{
+    RestartChoice choice;
+
+    if (!ParseCommandLine())
+        ExitProcess(0);
+    choice = RESTART_NO_DIALOG;
+    SelectVariantTexts();
+
+    if (MessageBoxA(NULL, "Are you sure to set up the BUS MASTER IDE driver?", ProgramState.Title,
+                    MB_YESNO) != IDYES)
+        ExitProcess(0);
+
+    CopyDriverFiles();
+    return choice;
+}
