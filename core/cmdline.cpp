@@ -8,7 +8,7 @@
 #define MAX_PARAMETERS 20
 #define PARAMETER_SIZE 260
 
-static const char FormatMessage[] = "Command line parameter format error! ";
+static const char FormatErrorText[] = "Command line parameter format error! ";
 static const char FormatCaption[] = "SET UP ERROR!";
 static const char NoDriverMessage[] = "Driver Name Not Found! ";
 
@@ -17,7 +17,7 @@ int StoreCommandLine(const char *tail)
     if (tail == NULL)
         tail = "";
     if (!CopyText(ProgramState.CommandLine, sizeof ProgramState.CommandLine, tail)) {
-        ShowError(FormatMessage, FormatCaption);
+        ShowError(FormatErrorText, FormatCaption);
         return 0;
     }
     return 1;
@@ -70,7 +70,7 @@ int ParseCommandLine(void)
 
     for (i = 0; i < count; i++) {
         if (parameters[i][0] != '/') {
-            ShowError(FormatMessage, FormatCaption);
+            ShowError(FormatErrorText, FormatCaption);
             return 0;
         }
         if (ReadSwitch(parameters[i]))
