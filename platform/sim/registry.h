@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform.h"
@@ -21,6 +23,15 @@ struct RegValue {
     std::string data;   // raw bytes; a REG_SZ holds its terminating NUL
 };
 
+// Hash and equality of names ignoring (ASCII) case.
+struct NameHash {
+    size_t operator()(std::string_view s) const;
+};
+struct NameEqual {
+    bool operator()(std::string_view a, std::string_view b) const;
+};
+bool SameName(std::string_view a, std::string_view b); // ignoring case
+
 struct RegKey {
     std::string name;
     RegKey *parent = nullptr;
@@ -32,7 +43,20 @@ struct RegKey {
     const RegValue *FindValue(const std::string &name) const;
     void SetValue(const RegValue &v);                       // replace (keeping position) or append
     bool RemoveSubkey(const std::string &subkeyName);       // takes the tree
+    bool RemoveValue(const std::string &name);              // false when absent
     std::string Path() const;                               // "HKEY_LOCAL_MACHINE\Enum\PCI"
+
+    // Lookup indexes, built once a key holds many subkeys or values, so that
+    // loading a large export stays linear. The member functions keep them up
+    // to date; edit `subkeys` and `values` through them.
+private:
+    friend class Registry;
+    RegKey *FindView(std::string_view subkeyName) const;
+    RegKey *CreateView(std::string_view subkeyName);
+    mutable std::unordered_map<std::string_view, RegKey *, NameHash, NameEqual> subkeyIndex_;
+    mutable std::unordered_map<std::string, size_t, NameHash, NameEqual> valueIndex_;
+    void IndexSubkeys() const;
+    void IndexValues() const;
 };
 
 class Registry {
@@ -70,6 +94,12 @@ public:
 
 private:
     std::vector<std::unique_ptr<RegKey>> roots_;
+    // Roots in the order they were first given keys or named by a loaded
+    // text; Save writes them in this order, then any other root that holds
+    // anything.
+    std::vector<RegKey *> rootOrder_;
+    void NoteRoot(RegKey *root);
+    std::vector<const RegKey *> SavedRoots() const;
 };
 
 } // namespace sim
