@@ -3,6 +3,7 @@
  */
 #include "setup.h"
 #include "cmdline.h"
+#include "stale.h"
 #include "text.h"
 
 int WINAPI SetupWinMain(HINSTANCE instance, HINSTANCE previous, LPSTR tail, int show)
@@ -26,6 +27,10 @@ RestartChoice RunSetup(void)
     if (MessageBoxA(NULL, "Are you sure to set up the BUS MASTER IDE driver?", ProgramState.Title,
                     MB_YESNO) != IDYES)
         ExitProcess(0);
+
+    /* The earlier driver goes before the new one is copied. When a
+     * controller was found, the completion dialog's choice is taken here. */
+    RemoveStaleDriver();
 
     CopyDriverFiles();
     return choice;
