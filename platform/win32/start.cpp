@@ -10,34 +10,14 @@
  * (SetupWinMain or RemoveWinMain) and IDE_WINMAIN_HEADER its header.
  */
 #include "platform.h"
+#include "tail.h"
 #include IDE_WINMAIN_HEADER
-
-/* The tail after the program name and the blanks and tabs that follow it.
- * A name that starts with a double quote runs to the next double quote,
- * so a quoted path may hold blanks; an unquoted one ends at the first
- * blank or tab. */
-static LPSTR SkipProgramName(LPSTR line)
-{
-    if (*line == '"') {
-        line++;
-        while (*line && *line != '"')
-            line++;
-        if (*line == '"')
-            line++;
-    } else {
-        while (*line && *line != ' ' && *line != '\t')
-            line++;
-    }
-    while (*line == ' ' || *line == '\t')
-        line++;
-    return line;
-}
 
 /* The loader gives no guarantee of more than 4-byte stack alignment, so
  * the stack is aligned here once for the compiler's code below. */
 extern "C" __attribute__((force_align_arg_pointer, noreturn)) void ProgramStart(void)
 {
-    LPSTR tail = SkipProgramName(GetCommandLineA());
+    LPSTR tail = CommandLineTail(GetCommandLineA());
     int result = IDE_WINMAIN(GetModuleHandleA(NULL), NULL, tail, SW_SHOWDEFAULT);
     ExitProcess((UINT)result);
 }
