@@ -18,8 +18,9 @@ namespace {
 // A key with more subkeys (or values) than this gets an index.
 constexpr size_t kIndexThreshold = 8;
 
-// Regedit folds hex data after about this many columns.
-constexpr size_t kHexColumns = 76;
+// Regedit folds hex data so that a line holds at most this many characters
+// before its continuation backslash (25 bytes on each continuation line).
+constexpr size_t kHexColumns = 77;
 
 inline unsigned char Lower(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
@@ -178,6 +179,32 @@ Registry::Registry() {
         k->name = r.name;
         roots_.push_back(std::move(k));
     }
+}
+
+namespace {
+
+std::unique_ptr<RegKey> CloneKey(const RegKey &from, RegKey *parent) {
+    auto k = std::make_unique<RegKey>();
+    k->name = from.name;
+    k->parent = parent;
+    k->values = from.values;
+    k->subkeys.reserve(from.subkeys.size());
+    for (const auto &sub : from.subkeys) k->subkeys.push_back(CloneKey(*sub, k.get()));
+    return k;
+}
+
+} // namespace
+
+Registry::Registry(const Registry &other) {
+    for (const auto &r : other.roots_) roots_.push_back(CloneKey(*r, nullptr));
+    for (const RegKey *o : other.rootOrder_)
+        for (size_t i = 0; i < other.roots_.size(); ++i)
+            if (other.roots_[i].get() == o) rootOrder_.push_back(roots_[i].get());
+}
+
+Registry &Registry::operator=(const Registry &other) {
+    if (this != &other) *this = Registry(other);
+    return *this;
 }
 
 RegKey *Registry::Root(const std::string &rootName) {

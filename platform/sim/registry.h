@@ -62,6 +62,10 @@ private:
 class Registry {
 public:
     Registry();
+    Registry(const Registry &other);            // a deep copy
+    Registry &operator=(const Registry &other);
+    Registry(Registry &&) = default;
+    Registry &operator=(Registry &&) = default;
 
     // The root key for a root name ("HKEY_LOCAL_MACHINE", also "HKLM"), or
     // for a predefined handle; nullptr when unknown.
