@@ -15,12 +15,12 @@ struct PeImport {
 };
 
 struct PeImage {
-    uint16_t Machine = 0;
-    uint16_t Subsystem = 0;
-    uint16_t MajorOsVersion = 0;
-    uint16_t MinorOsVersion = 0;
-    uint16_t MajorSubsystemVersion = 0;
-    uint16_t MinorSubsystemVersion = 0;
+    uint32_t Machine = 0;
+    uint32_t Subsystem = 0;
+    uint32_t MajorOsVersion = 0;
+    uint32_t MinorOsVersion = 0;
+    uint32_t MajorSubsystemVersion = 0;
+    uint32_t MinorSubsystemVersion = 0;
     bool HasDelayImports = false;
     std::vector<PeImport> Imports;
 };
