@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <map>
 #include <memory>
 #include <optional>
@@ -34,6 +35,7 @@ struct Program {
     int (*winMain)(HINSTANCE, HINSTANCE, LPSTR, int);
     const unsigned char *resources;
     size_t resourcesSize;
+    void (*resetState)(); // zero the program-wide variables (ProgramState) before a run
 };
 
 // The two programs (defined in platform/sim/programs.cpp).
@@ -114,6 +116,9 @@ public:
     // interactive is set, the person at the terminal is asked).
     void SetAnswers(const std::vector<std::string> &answers);
     void SetInteractive(bool interactive);
+    // Where an interactive run draws its boxes and reads the person's
+    // choices (std::cin and std::cout unless set).
+    void SetTerminal(std::istream &in, std::ostream &out);
 
     // --- Failures ---
     void Fail(const Failure &f);
@@ -123,6 +128,9 @@ public:
     // 0 turns it off.
     void FailNthIoCall(int nth, DWORD error = ERROR_ACCESS_DENIED);
     int IoCallCount() const; // file and registry calls of the last Run
+    void ClearFailures();    // forget every Fail and FailNthIoCall
+    // How often the call named (the Win32 name) was made in the last Run.
+    int CallCount(const std::string &call) const;
 
     // --- Running ---
     // Run a program's entry point with this command-line tail. The
@@ -158,5 +166,9 @@ private:
 //   PROGRAM [--machine DIR] [--answers LIST] [--] [WORD...]
 // Returns the process exit status.
 int HostMain(const Program &program, int argc, char **argv);
+// The same with the arguments after the program name, the transcript and
+// the error messages going to the given streams; never interactive.
+int HostMain(const Program &program, const std::vector<std::string> &args, std::ostream &out,
+             std::ostream &err);
 
 } // namespace sim
