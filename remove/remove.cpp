@@ -2,15 +2,16 @@
  * remove.cpp - the remover's entry point and main sequence.
  */
 #include "remove.h"
+#include "cleanup.h"
 #include "cmdline.h"
-#include "text.h"
+#include "completion.h"
 
 int WINAPI RemoveWinMain(HINSTANCE instance, HINSTANCE previous, LPSTR tail, int show)
 {
     ProgramState.Program = PROGRAM_REMOVE;
     if (!StoreCommandLine(tail))
         return 0;
-    RunRemove();
+    FinishWithRestart(RunRemove());
     return 0;
 }
 
@@ -27,5 +28,10 @@ RestartChoice RunRemove(void)
                     MB_YESNO) != IDYES)
         ExitProcess(0);
 
+    RestoreClassInf();
+    if (RemoveDriver())
+        choice = ShowCompleteDialog();
+    ClearDeviceEnumeration();
+    RemoveProductKey();
     return choice;
 }
