@@ -196,6 +196,17 @@ TEST(SimRegistry, KeysEnumerateInCreationOrderAndMatchIgnoringCase) {
     many->Create("KEY0");
     EXPECT_EQ(many->subkeys.back()->name, "KEY0");
     EXPECT_EQ(many->Find("key0"), many->subkeys.back().get());
+
+    // Many values: a replacement keeps its place, a removal shifts the rest.
+    for (int i = 0; i < 20; ++i) many->SetValue({"V" + std::to_string(i), REG_SZ, std::to_string(i)});
+    many->SetValue({"v5", REG_DWORD, "five"});
+    EXPECT_TRUE(many->RemoveValue("V2"));
+    EXPECT_FALSE(many->RemoveValue("v2"));
+    ASSERT_EQ(many->values.size(), 19u);
+    EXPECT_EQ(many->values[4].name, "V5");
+    EXPECT_EQ(many->FindValue("V5")->data, "five");
+    EXPECT_EQ(many->FindValue("v19")->data, "19");
+    EXPECT_EQ(many->FindValue("V2"), nullptr);
 }
 
 TEST(SimRegistry, DeletingFormsTakeTheTree) {

@@ -80,20 +80,29 @@ public:
     // Relative paths below a key ("Enum\PCI"); empty path is the key itself.
     static RegKey *FindBelow(RegKey *key, const std::string &relPath);
 
-    // REGEDIT4 text: "REGEDIT4", [ROOT\path] sections, "name"= / @= lines
-    // with "text" (\\ and \" escapes), dword:XXXXXXXX, hex:aa,bb and
-    // hex(N):aa,bb, a trailing backslash continuing a line; ';' comments and
-    // blank lines are skipped; [-ROOT\path] deletes a tree. A section creates
-    // its key and missing parents. Throws MachineError("registry.reg line N:
-    // ...") on a malformed line.
+    // REGEDIT4 text: "REGEDIT4" as the first non-empty line, [ROOT\path]
+    // sections, "name"= / @= lines with "text" (\\ and \" the only
+    // escapes), dword:XXXXXXXX, hex:aa,bb and hex(N):aa,bb, or - to delete
+    // the value; a trailing backslash continues a line (not a comment or a
+    // section header), leading blanks of the continuation ignored; ';'
+    // comments and blank lines are skipped; [-ROOT\path] deletes a tree. A
+    // section creates its key and missing parents. CR LF or LF line ends.
+    // Throws MachineError("registry.reg line N: ...") on a malformed line,
+    // N being the first line of a continued one.
     void Load(const std::string &text);
 
-    // Every key of every root that holds anything as a section (empty keys
+    // "REGEDIT4", a blank line, then every key as a section (empty keys
     // too), depth first in enumeration order, values in their order, CR LF
-    // line ends, a blank line after each section.
+    // line ends, a blank line after each section. The roots come in the
+    // order they were first named or given keys; a root once named is
+    // written even when empty. A REG_SZ that "text" can't carry exactly (no
+    // single terminating NUL, or a control character other than tab inside)
+    // is written as hex(1):; long hex data is folded as regedit folds it.
+    // Load(Save()) gives back the same tree.
     std::string Save() const;
 
-    // Every key path (with root), depth first; for diffs.
+    // Every key path (with root) of the keys Save writes, depth first; for
+    // diffs.
     std::vector<std::string> AllKeyPaths() const;
 
 private:
