@@ -2,6 +2,7 @@
  * setup.cpp - the installer's entry point and main sequence.
  */
 #include "setup.h"
+#include "classinf.h"
 #include "cmdline.h"
 #include "stale.h"
 #include "text.h"
@@ -27,6 +28,11 @@ RestartChoice RunSetup(void)
     if (MessageBoxA(NULL, "Are you sure to set up the BUS MASTER IDE driver?", ProgramState.Title,
                     MB_YESNO) != IDYES)
         ExitProcess(0);
+
+    /* The class INF is replaced only by a complete patch; an installed
+     * driver ends the program inside PatchClassInf. */
+    if (PatchClassInf())
+        CommitClassInf();
 
     /* The earlier driver goes before the new one is copied. When a
      * controller was found, the completion dialog's choice is taken here. */
