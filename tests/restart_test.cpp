@@ -1,0 +1,73 @@
+// restart_test.cpp - FinishWithRestart and RestartWindows: the wait, the
+// NT family's shutdown privilege, and the messages of each failure.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "completion.h"
+#include "sim.h"
+
+namespace {
+
+const std::string kRestart = "restart flags=2 result=1\n";
+const std::string kWait = "sleep ms=30000\n";
+const std::string kToken = "debug-output text=\"Setting token\"\n";
+const std::string kExit = "exit code=0\n";
+
+std::string Box(const std::string &text)
+{
+    return "message-box caption=null text=\"" + text + "\" buttons=ok answer=ok\n";
+}
+
+struct RestartCase {
+    const char *name;
+    sim::Version version;
+    RestartChoice choice;
+    std::vector<sim::Failure> failures;
+    std::string transcript;
+    int tokenCalls; // OpenProcessToken, LookupPrivilegeValueA, AdjustTokenPrivileges each
+};
+
+const std::vector<RestartCase> kCases = {
+    {"now restarts without a wait", sim::Version::Win98, RESTART_NOW, {}, kRestart + kExit, 0},
+    {"later waits first", sim::Version::Win98, RESTART_LATER, {}, kWait + kRestart + kExit, 0},
+    {"no dialog waits first", sim::Version::Win98, RESTART_NO_DIALOG, {}, kWait + kRestart + kExit, 0},
+    {"the initial 0 waits first", sim::Version::Win95, 0, {}, kWait + kRestart + kExit, 0},
+    {"Windows 95 touches no token", sim::Version::Win95, RESTART_NOW, {}, kRestart + kExit, 0},
+    {"NT takes the shutdown privilege", sim::Version::NT, RESTART_NOW, {}, kToken + kRestart + kExit, 1},
+    {"NT waits before the token", sim::Version::NT, RESTART_LATER, {}, kWait + kToken + kRestart + kExit, 1},
+    {"no token: the adjustment fails as well", sim::Version::NT, RESTART_NOW,
+     {{"OpenProcessToken", 0, ERROR_ACCESS_DENIED}},
+     kToken + Box("OpenProcessToken Error #5") + Box("AdjustTokenPrivileges Error #6") + kRestart + kExit, 1},
+    {"the adjustment fails", sim::Version::NT, RESTART_NOW,
+     {{"AdjustTokenPrivileges", 0, ERROR_NOT_ALL_ASSIGNED}},
+     kToken + Box("AdjustTokenPrivileges Error #1300") + kRestart + kExit, 1},
+    {"a failed privilege lookup is not reported", sim::Version::NT, RESTART_NOW,
+     {{"LookupPrivilegeValueA", 0, 1313}}, kToken + kRestart + kExit, 1},
+    {"the restart request fails", sim::Version::Win98, RESTART_NOW,
+     {{"ExitWindowsEx", 0, ERROR_ACCESS_DENIED}},
+     "restart flags=2 result=0\n" + Box("Error ExitWindows Error #5") + kExit, 0},
+    {"the code is a signed number", sim::Version::NT, RESTART_NOW,
+     {{"ExitWindowsEx", 0, 0x80070005u}},
+     kToken + "restart flags=2 result=0\n" + Box("Error ExitWindows Error #-2147024891") + kExit, 1},
+};
+
+TEST(Restart, WaitTokenAndMessagesAsEachCaseNeeds)
+{
+    for (const RestartCase &c : kCases) {
+        SCOPED_TRACE(c.name);
+        sim::Pc pc;
+        pc.SetVersion(c.version);
+        for (const sim::Failure &f : c.failures)
+            pc.Fail(f);
+        sim::RunResult r = pc.Invoke([&] { FinishWithRestart(c.choice); });
+        EXPECT_EQ(r.Transcript(), c.transcript);
+        EXPECT_EQ(pc.CallCount("GetVersion"), 1);
+        for (const char *call : {"OpenProcessToken", "LookupPrivilegeValueA", "AdjustTokenPrivileges"})
+            EXPECT_EQ(pc.CallCount(call), c.tokenCalls) << call;
+        EXPECT_EQ(pc.CallCount("ExitWindowsEx"), 1);
+    }
+}
+
+} // namespace
