@@ -126,19 +126,30 @@ int Main(const Program &program, const std::vector<std::string> &args, std::ostr
 {
     const std::string usage = std::string("usage: ") + program.name +
                               " [--machine DIR] [--answers LIST] [--] [WORD...]";
+    std::string fresh; // the temporary copy of the sample, removed again on an error
+    struct RemoveOnError {
+        std::string &dir;
+        ~RemoveOnError()
+        {
+            std::error_code ignored;
+            if (!dir.empty())
+                fs::remove_all(dir, ignored);
+        }
+    } cleanup{fresh};
     try {
         Options o = ParseOptions(args);
         if (o.help) {
             out << usage << "\n";
             return 0;
         }
-        std::string dir = o.machine ? *o.machine : CopyOfSample(program);
+        std::string dir = o.machine ? *o.machine : (fresh = CopyOfSample(program));
         Pc pc;
         pc.LoadFolder(dir);
         pc.SetAnswers(o.answers);
         pc.SetInteractive(interactive);
         RunResult r = pc.Run(program, Joined(o.words));
         pc.SaveFolder(dir);
+        fresh.clear(); // keep it: its path is printed
         out << r.Transcript();
         if (!o.machine)
             out << dir << "\n";

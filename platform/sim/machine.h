@@ -106,7 +106,7 @@ struct Pc::Impl {
     std::set<uintptr_t> tokenHandles;
 
     // --- machine folder bookkeeping (for SaveFolder) ---
-    std::string loadedIni;      // machine.ini as read ("" when none)
+    std::string loadedIni;      // the settings as loaded, in the form SaveFolder writes
     bool hadIni = false;
     std::string loadedRegistry; // registry.reg as read
     std::string loadedRegistryCanonical; // the registry as saved right after loading
@@ -162,11 +162,6 @@ inline size_t ProgramResourcesSize() {
     const Program *p = CurrentPc().program;
     return p ? p->resourcesSize : 0;
 }
-
-// The check state of a button of an open dialog (0 or 1, 2 for an
-// indeterminate three-state box); -1 when no such dialog or control.
-// Defined in dialog.cpp, for the tests of dialog procedures.
-int DialogButtonState(HWND dialog, int id);
 
 // The instance handle that Run passes to the entry point (and that
 // GetModuleHandleA(NULL) returns).
