@@ -3,7 +3,9 @@
  */
 #include "setup.h"
 #include "classinf.h"
+#include "cleanup.h"
 #include "cmdline.h"
+#include "completion.h"
 #include "stale.h"
 #include "text.h"
 
@@ -12,7 +14,7 @@ int WINAPI SetupWinMain(HINSTANCE instance, HINSTANCE previous, LPSTR tail, int 
     ProgramState.Program = PROGRAM_SETUP;
     if (!StoreCommandLine(tail))
         return 0;
-    RunSetup();
+    FinishWithRestart(RunSetup());
     return 0;
 }
 
@@ -36,8 +38,10 @@ RestartChoice RunSetup(void)
 
     /* The earlier driver goes before the new one is copied. When a
      * controller was found, the completion dialog's choice is taken here. */
-    RemoveStaleDriver();
+    if (RemoveStaleDriver())
+        choice = ShowCompleteDialog();
 
     CopyDriverFiles();
+    ClearDeviceEnumeration();
     return choice;
 }
