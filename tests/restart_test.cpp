@@ -15,10 +15,12 @@ const std::string kWait = "sleep ms=30000\n";
 const std::string kToken = "debug-output text=\"Setting token\"\n";
 const std::string kExit = "exit code=0\n";
 
-std::string Box(const std::string &text)
+// A restart error as the transcript shows it: an OK box with no caption.
+std::string BoxLine(const std::string &text)
 {
-    return "message-box caption=null text=\"" + text + "\" buttons=ok answer=ok\n";
+    return "message-box caption=null text=\"" + text + "\" buttons=ok answer=ok";
 }
+std::string Box(const std::string &text) { return BoxLine(text) + "\n"; }
 
 struct RestartCase {
     const char *name;
@@ -68,6 +70,59 @@ TEST(Restart, WaitTokenAndMessagesAsEachCaseNeeds)
             EXPECT_EQ(pc.CallCount(call), c.tokenCalls) << call;
         EXPECT_EQ(pc.CallCount("ExitWindowsEx"), 1);
     }
+}
+
+// The installer's whole run on the sample PC: the dialog's "later", then
+// the clean-up, the wait and the restart.
+TEST(Restart, InstallerOnTheSampleChoosesLaterAndRestartsAfterTheWait)
+{
+    const std::string hklm = "HKEY_LOCAL_MACHINE\\";
+    sim::Pc pc;
+    pc.LoadFolder(std::string(IDE_SOURCE_DIR) + "/samples/win98-k6417");
+    ASSERT_FALSE(pc.Subkeys(hklm + "Enum\\MF\\CHILD0000").empty());
+    ASSERT_TRUE(pc.HasKey(hklm + "Enum\\SCSI"));
+    pc.SetAnswers({"yes", "later"});
+    sim::RunResult r = pc.Run(sim::IdeSetup(), "/D:K6417");
+
+    EXPECT_EQ(r.exitCode, 0);
+    std::vector<std::string> kinds;
+    for (const sim::Event &e : r.events)
+        kinds.push_back(e.kind);
+    EXPECT_EQ(kinds, (std::vector<std::string>{"message-box", "dialog", "sleep", "restart", "exit"}));
+    EXPECT_EQ(r.Lines("dialog"), std::vector<std::string>{"dialog name=DIALOG_COMPLETE caption=\" Setup "
+                                                          "Complete!\" clicks=1026,1027 result=1"});
+    EXPECT_EQ(r.Lines("sleep"), std::vector<std::string>{"sleep ms=30000"});
+    EXPECT_EQ(r.Lines("restart"), std::vector<std::string>{"restart flags=2 result=1"});
+
+    for (const char *cleared : {"Enum\\MF\\CHILD0000", "Enum\\MF\\CHILD0001",
+                                "System\\CurrentControlSet\\Services\\Class\\hdc"}) {
+        EXPECT_TRUE(pc.HasKey(hklm + cleared)) << cleared;
+        EXPECT_TRUE(pc.Subkeys(hklm + cleared).empty()) << cleared;
+    }
+    EXPECT_FALSE(pc.HasKey(hklm + "Enum\\SCSI"));
+    for (const std::string &device : pc.Subkeys(hklm + "Enum\\PCI")) {
+        std::string key = hklm + "Enum\\PCI\\" + device;
+        std::vector<std::string> instances = pc.Subkeys(key);
+        if (instances.empty())
+            continue;
+        auto cls = pc.GetValue(key + "\\" + instances[0], "Class");
+        EXPECT_FALSE(cls && cls->data == std::string("hdc", 4)) << key;
+    }
+}
+
+// A refused restart request is shown and the run still ends normally.
+TEST(Restart, RefusedRestartStillEndsWithExitCodeZero)
+{
+    sim::Pc pc;
+    pc.LoadFolder(std::string(IDE_SOURCE_DIR) + "/samples/win98-k6417");
+    pc.Fail({"ExitWindowsEx", 0, ERROR_ACCESS_DENIED});
+    pc.SetAnswers({"yes", "now"});
+    sim::RunResult r = pc.Run(sim::IdeSetup(), "/D:K6417");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_FALSE(r.exitedViaExitProcess);
+    EXPECT_TRUE(r.Lines("sleep").empty());
+    ASSERT_FALSE(r.Lines("message-box").empty());
+    EXPECT_EQ(r.Lines("message-box").back(), BoxLine("Error ExitWindows Error #5"));
 }
 
 } // namespace
