@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdio>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -193,6 +194,8 @@ std::vector<CleanupCase> Cases()
     cases.push_back(failedPci);
     return cases;
 }
+
+void PrintTo(const CleanupCase &c, std::ostream *os) { *os << c.name; }
 
 class CleanupTable : public ::testing::TestWithParam<CleanupCase> {};
 
