@@ -167,3 +167,68 @@ TEST(Stale, NoControllerShowsTheMessageAndTouchesNothing)
 }
 
 } // namespace
+
+// ---- on the bundled machines ----
+
+namespace {
+
+const std::string kSamples = IDE_SOURCE_DIR "/samples/";
+const std::string kSampleInf = "C:\\WINDOWS\\INF\\OTHER\\oem3.inf";
+const std::vector<std::string> kSampleKeys = {
+    kHklm + "Enum\\PCI\\VEN_1E6B&DEV_6417&SUBSYS_00000000&REV_01",
+    kHklm + "Enum\\MF\\CHILD0000\\PCI&VEN_1E6B&DEV_6417&SUBSYS_00000000&REV_01&BUS_00&DEV_07&FUNC_01",
+    kHklm + "Enum\\MF\\CHILD0001\\PCI&VEN_1E6B&DEV_6417&SUBSYS_00000000&REV_01&BUS_00&DEV_07&FUNC_01",
+};
+
+TEST(StaleSample, RemovesTheEarlierDriverOfTheK6417Machine)
+{
+    sim::Pc pc;
+    pc.LoadFolder(kSamples + "win98-k6417");
+
+    EXPECT_EQ(RemoveStale(pc), 1);
+
+    std::vector<std::string> gone = kSampleKeys;
+    gone.insert(gone.end(), {kSampleInf, kDriver, kClass + "0000", kClass + "0001", kClass + "0002"});
+    for (const std::string &path : gone)
+        EXPECT_FALSE(Exists(pc, path)) << path;
+    for (const std::string &path :
+         {kClassInf, std::string("C:\\WINDOWS\\OPTIONS\\CABS\\k6417.mpd"),
+          kHklm + "Enum\\PCI\\VEN_1E6B&DEV_3C91&SUBSYS_00000000&REV_02",
+          kHklm + "System\\CurrentControlSet\\Services\\Class\\hdc"})
+        EXPECT_TRUE(Exists(pc, path)) << path;
+}
+
+TEST(StaleSample, TheInstallerLeavesOnlyTheNewDriver)
+{
+    sim::Pc pc;
+    pc.LoadFolder(kSamples + "win98-k6417");
+    pc.SetAnswers({"yes"});
+
+    pc.Run(sim::IdeSetup(), "/D:K6417");
+
+    EXPECT_FALSE(pc.File(kSampleInf).has_value());
+    for (const std::string &key : kSampleKeys)
+        EXPECT_FALSE(pc.HasKey(key)) << key;
+    // The old driver file went; what may stand there now is the disk's copy.
+    std::optional<std::string> driver = pc.File(kDriver);
+    if (driver)
+        EXPECT_EQ(*driver, *pc.File("A:\\k6417.mpd"));
+}
+
+TEST(StaleSample, TheInstallerReportsAMissingController)
+{
+    sim::Pc pc;
+    pc.LoadFolder(kSamples + "win95-none");
+    pc.SetAnswers({"yes"});
+
+    sim::RunResult run = pc.Run(sim::IdeSetup(), "/D:K6417");
+
+    int shown = 0;
+    for (const std::string &line : run.Lines("message-box"))
+        shown += line.find("caption=\"Setup Error\" text=\"Orv IDE controller not found!\"") !=
+                 std::string::npos;
+    EXPECT_EQ(shown, 1) << run.Transcript();
+    EXPECT_TRUE(run.Lines("dialog").empty());
+}
+
+} // namespace
