@@ -13,10 +13,11 @@
 #include "cleanup.h"
 #include "machine.h"
 #include "sim.h"
+#include "testsupport.h"
 
 namespace {
 
-const std::string kHklm = "HKEY_LOCAL_MACHINE\\";
+using testsupport::kHklm;
 const std::string kChild0 = "Enum\\MF\\CHILD0000";
 const std::string kChild1 = "Enum\\MF\\CHILD0001";
 const std::string kPci = "Enum\\PCI";

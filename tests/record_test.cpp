@@ -11,10 +11,11 @@
 #include "cmdline.h"
 #include "record.h"
 #include "sim.h"
+#include "testsupport.h"
 
 namespace {
 
-const std::string kHklm = "HKEY_LOCAL_MACHINE\\";
+using testsupport::kHklm;
 const std::string kClass = "System\\CurrentControlSet\\Services\\Class";
 const std::string kChild0 = "Enum\\MF\\CHILD0000\\PCI&VEN_1E6B&DEV_6417&BUS_00&DEV_05&FUNC_01";
 

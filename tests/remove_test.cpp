@@ -11,11 +11,14 @@
 #include "record.h"
 #include "remove.h"
 #include "sim.h"
+#include "testsupport.h"
 
 namespace {
 
-const std::string kSamples = std::string(IDE_SOURCE_DIR) + "/samples/";
-const std::string kHklm = "HKEY_LOCAL_MACHINE\\";
+using testsupport::Exists;
+using testsupport::kHklm;
+using testsupport::SamplePath;
+
 const std::string kClassInf = "C:\\WINDOWS\\INF\\MSHDC.INF";
 const std::string kBackup = "C:\\WINDOWS\\INF\\MSHDC.ING";
 const std::string kOemInf = "C:\\WINDOWS\\INF\\OTHER\\oem3.inf";
@@ -26,11 +29,6 @@ const std::string kChild0 =
     kHklm + "Enum\\MF\\CHILD0000\\PCI&VEN_1E6B&DEV_6417&SUBSYS_00000000&REV_01&BUS_00&DEV_07&FUNC_01";
 const std::string kPortDriverKey = kHklm + "System\\CurrentControlSet\\Services\\Class\\hdc\\0001";
 const std::string kProduct = kHklm + "SOFTWARE\\ORV\\K6417";
-
-bool Exists(const sim::Pc &pc, const std::string &path)
-{
-    return path.rfind("HKEY_", 0) == 0 ? pc.HasKey(path) : pc.File(path).has_value();
-}
 
 // --- Is the driver's patch in the class INF? ---
 
@@ -81,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(Remove, InstalledTable, ::testing::ValuesIn(kInstalledC
 // The K6417 sample with the remover's extra files in place.
 void BuildInstalled(sim::Pc &pc)
 {
-    pc.LoadFolder(kSamples + "win98-k6417");
+    pc.LoadFolder(SamplePath("win98-k6417"));
     pc.AddFile(kIosubsys + "kqide.mpd", "KQ");
     pc.AddFile(kIosubsys + "idevsd.vxd", "VXD");
     pc.AddFile(kMsInf, "[Version]\r\n");
@@ -229,7 +227,7 @@ TEST(RemoveSequence, ForeignPortDriverEndsAfterTheRestore)
 TEST(RemoveSequence, NoControllerStillClearsAndRestartsLater)
 {
     sim::Pc pc;
-    pc.LoadFolder(kSamples + "win95-none");
+    pc.LoadFolder(SamplePath("win95-none"));
     pc.SetValue(kProduct, "Version", sim::Sz("2.00"));
     pc.AddKey(kHklm + "Enum\\SCSI\\DISK");
     pc.SetValue(kHklm + "Enum\\MF\\CHILD0000\\X", "Driver", sim::Sz("hdc\\0001"));
@@ -265,7 +263,7 @@ TEST_P(RoundTripTable, RemoveUndoesTheInstall)
     const RoundTrip &c = GetParam();
     SCOPED_TRACE(c.sample);
     sim::Pc pc;
-    pc.LoadFolder(kSamples + c.sample);
+    pc.LoadFolder(SamplePath(c.sample));
     const std::string original = *pc.File(kClassInf);
 
     std::string tail = std::string("/D:") + c.driver;

@@ -9,10 +9,12 @@
 #include "cmdline.h"
 #include "sim.h"
 #include "stale.h"
+#include "testsupport.h"
 
 namespace {
 
-const std::string kHklm = "HKEY_LOCAL_MACHINE\\";
+using testsupport::Exists;
+using testsupport::kHklm;
 const std::string kClass = kHklm + "System\\CurrentControlSet\\Services\\Class\\hdc\\";
 const std::string kPciDevice = kHklm + "Enum\\PCI\\VEN_1E6B&DEV_6417&SUBSYS_00000000&REV_01";
 const std::string kChild0 = kHklm + "Enum\\MF\\CHILD0000\\PCI&VEN_1E6B&DEV_6417&BUS_00&DEV_05&FUNC_01";
@@ -45,11 +47,6 @@ void BuildEarlierDriver(sim::Pc &pc)
     pc.AddFile(kOemInf, "[Version]\r\n\r\n[Orv.CopyFiles]\r\nk6417.mpd\r\n");
     pc.AddFile(kClassInf, "[Orv.CopyFiles]\r\nk6417.mpd\r\n");
     pc.AddFile(kDriver, "MZ");
-}
-
-bool Exists(const sim::Pc &pc, const std::string &path)
-{
-    return path.rfind("HKEY_", 0) == 0 ? pc.HasKey(path) : pc.File(path).has_value();
 }
 
 // Run RemoveStaleDriver as the installer would, with the K6417 texts.
@@ -172,7 +169,6 @@ TEST(Stale, NoControllerShowsTheMessageAndTouchesNothing)
 
 namespace {
 
-const std::string kSamples = IDE_SOURCE_DIR "/samples/";
 const std::string kSampleInf = "C:\\WINDOWS\\INF\\OTHER\\oem3.inf";
 const std::vector<std::string> kSampleKeys = {
     kHklm + "Enum\\PCI\\VEN_1E6B&DEV_6417&SUBSYS_00000000&REV_01",
@@ -183,7 +179,7 @@ const std::vector<std::string> kSampleKeys = {
 TEST(StaleSample, RemovesTheEarlierDriverOfTheK6417Machine)
 {
     sim::Pc pc;
-    pc.LoadFolder(kSamples + "win98-k6417");
+    pc.LoadFolder(testsupport::SamplePath("win98-k6417"));
 
     EXPECT_EQ(RemoveStale(pc), 1);
 
@@ -201,7 +197,7 @@ TEST(StaleSample, RemovesTheEarlierDriverOfTheK6417Machine)
 TEST(StaleSample, TheInstallerLeavesOnlyTheNewDriver)
 {
     sim::Pc pc;
-    pc.LoadFolder(kSamples + "win98-k6417");
+    pc.LoadFolder(testsupport::SamplePath("win98-k6417"));
     pc.SetAnswers({"yes"});
 
     pc.Run(sim::IdeSetup(), "/D:K6417");
@@ -218,7 +214,7 @@ TEST(StaleSample, TheInstallerLeavesOnlyTheNewDriver)
 TEST(StaleSample, TheInstallerReportsAMissingController)
 {
     sim::Pc pc;
-    pc.LoadFolder(kSamples + "win95-none");
+    pc.LoadFolder(testsupport::SamplePath("win95-none"));
     pc.SetAnswers({"yes"});
 
     sim::RunResult run = pc.Run(sim::IdeSetup(), "/D:K6417");
