@@ -62,8 +62,11 @@ class Scenario:
         if self.version not in ("win95", "win98", "nt"):
             raise ValueError(f"{path}: version must be win95, win98 or nt")
         self.registry = os.path.join(source, pc["registry"]) if pc.get("registry") else None
-        self.files = [(dos, os.path.join(source, src)) for dos, src in pairs(pc.get("files", ""))]
-        self.folders = lines(pc.get("folders", ""))
+        self.files, self.folders = [], []
+        if pc.get("machine"):
+            self.take_machine(os.path.join(source, pc["machine"]))
+        self.files += [(dos, os.path.join(source, src)) for dos, src in pairs(pc.get("files", ""))]
+        self.folders += lines(pc.get("folders", ""))
         self.runs = []
         for section in sorted((s for s in cp.sections() if s.startswith("run ")),
                               key=lambda s: int(s.split()[1])):
@@ -78,7 +81,40 @@ class Scenario:
                 self.expect_files.append((dos, None, False))
             else:
                 self.expect_files.append((dos, os.path.join(source, words[0]), "crlf" in words[1:]))
-        self.expect_deleted = [key_id(k) for k in lines(ex.get("deleted", ""))]
+        # Without a "deleted" line only the two worlds are compared.
+        self.expect_deleted = ([key_id(k) for k in lines(ex["deleted"])] if "deleted" in ex else None)
+
+
+    def take_machine(self, folder):
+        """A sample PC folder: its registry and its drives' files and folders.
+        Its system folder moves to where Wine keeps it (C:\\WINDOWS\\SYSTEM32);
+        its PCI devices stay behind, as Wine shows none."""
+        system = "C:\\WINDOWS\\SYSTEM"
+        ini = os.path.join(folder, "machine.ini")
+        if os.path.exists(ini):
+            with open(ini, encoding="latin-1") as f:
+                for l in f:
+                    name, _, value = l.split(";")[0].partition("=")
+                    if name.strip().lower() == "system":
+                        system = value.strip()
+                    if name.strip().lower() == "windows" and value.strip().upper() != "C:\\WINDOWS":
+                        raise ValueError(folder + ": the Windows folder must be C:\\WINDOWS")
+        if os.path.exists(os.path.join(folder, "registry.reg")):
+            self.registry = os.path.join(folder, "registry.reg")
+        system_parts = [p.upper() for p in dos_parts(system)[1]]
+        for entry in sorted(os.listdir(folder)):
+            if not entry.startswith("drive_"):
+                continue
+            letter, root = entry[len("drive_"):], os.path.join(folder, entry)
+            for dirpath, dirnames, filenames in os.walk(root):
+                rel = os.path.relpath(dirpath, root)
+                parts = [] if rel == "." else rel.split(os.sep)
+                if letter == "c" and [p.upper() for p in parts[:len(system_parts)]] == system_parts:
+                    parts = ["WINDOWS", "SYSTEM32"] + parts[len(system_parts):]
+                dos = letter.upper() + ":\\" + "\\".join(parts)
+                self.folders.append(dos)
+                for name in filenames:
+                    self.files.append((dos.rstrip("\\") + "\\" + name, os.path.join(dirpath, name)))
 
 
 def lines(text):
@@ -403,7 +439,7 @@ def compare(s, sim_events, wine_events, sim_files, wine_files, template_files, i
     for f in sorted(universe):
         a, b = sim_files.get(f), wine_files.get(f)
         if a != b:
-            problems.append(("differ", "file %s: sim %s, wine %s" % (f, describe(a), describe(b))))
+            problems.append(("differ", "file %s: sim %s; wine %s" % (f, describe(a, b), describe(b, a))))
     for dos, src, crlf in s.expect_files:
         drive, parts = dos_parts(dos)
         f = file_id(drive, parts)
@@ -415,7 +451,8 @@ def compare(s, sim_events, wine_events, sim_files, wine_files, template_files, i
                 want = want.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
         for world, files in (("sim", sim_files), ("wine", wine_files)):
             if files.get(f) != want:
-                problems.append((world, "file %s: expected %s, got %s" % (f, describe(want), describe(files.get(f)))))
+                got = files.get(f)
+                problems.append((world, "file %s: expected %s; got %s" % (f, describe(want, got), describe(got, want))))
 
     # Registry: the scenario's keys that are gone.
     sim_gone = {k for k in input_keys if k not in sim_keys}
@@ -423,8 +460,8 @@ def compare(s, sim_events, wine_events, sim_files, wine_files, template_files, i
     for k in sorted(sim_gone ^ wine_gone):
         problems.append(("differ", "key %s: %s in sim, %s under Wine" % (
             k, "deleted" if k in sim_gone else "kept", "deleted" if k in wine_gone else "kept")))
-    want_gone = {k for k in input_keys if any(k == d or k.startswith(d + "\\") for d in s.expect_deleted)}
-    for world, gone in (("sim", sim_gone), ("wine", wine_gone)):
+    want_gone = {k for k in input_keys if any(k == d or k.startswith(d + "\\") for d in s.expect_deleted or [])}
+    for world, gone in (("sim", sim_gone), ("wine", wine_gone)) if s.expect_deleted is not None else ():
         for k in sorted(want_gone - gone):
             problems.append((world, "key %s: expected deleted, kept" % k))
         for k in sorted(gone - want_gone):
@@ -432,10 +469,19 @@ def compare(s, sim_events, wine_events, sim_files, wine_files, template_files, i
     return problems
 
 
-def describe(data):
+def describe(data, other=None):
+    """A file's contents for a report: its size, and where it first differs
+    from the other side's (line number and that line)."""
     if data is None:
         return "absent"
-    return "%d bytes %s" % (len(data), repr(data[:60]) + ("..." if len(data) > 60 else ""))
+    text = "%d bytes" % len(data)
+    if other is not None:
+        n = next((i for i in range(min(len(data), len(other))) if data[i] != other[i]), min(len(data), len(other)))
+        line = data.count(b"\n", 0, n) + 1
+        start = data.rfind(b"\n", 0, n) + 1
+        end = data.find(b"\n", n)
+        text += ", line %d: %r" % (line, data[start:end if end >= 0 else len(data)])
+    return text
 
 
 def side_by_side(a, b, left="sim", right="wine"):
