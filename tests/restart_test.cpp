@@ -14,6 +14,9 @@ const std::string kRestart = "restart flags=2 result=1\n";
 const std::string kWait = "sleep ms=30000\n";
 const std::string kToken = "debug-output text=\"Setting token\"\n";
 const std::string kExit = "exit code=0\n";
+// NT refuses the restart to a process without the shutdown privilege.
+const std::string kRefused = "restart flags=2 result=0\n" "message-box caption=null "
+                             "text=\"Error ExitWindows Error #1314\" buttons=ok answer=ok\n";
 
 // A restart error as the transcript shows it: an OK box with no caption.
 std::string BoxLine(const std::string &text)
@@ -41,12 +44,12 @@ const std::vector<RestartCase> kCases = {
     {"NT waits before the token", sim::Version::NT, RESTART_LATER, {}, kWait + kToken + kRestart + kExit, 1},
     {"no token: the adjustment fails as well", sim::Version::NT, RESTART_NOW,
      {{"OpenProcessToken", 0, ERROR_ACCESS_DENIED}},
-     kToken + Box("OpenProcessToken Error #5") + Box("AdjustTokenPrivileges Error #6") + kRestart + kExit, 1},
+     kToken + Box("OpenProcessToken Error #5") + Box("AdjustTokenPrivileges Error #6") + kRefused + kExit, 1},
     {"the adjustment fails", sim::Version::NT, RESTART_NOW,
      {{"AdjustTokenPrivileges", 0, ERROR_NOT_ALL_ASSIGNED}},
-     kToken + Box("AdjustTokenPrivileges Error #1300") + kRestart + kExit, 1},
+     kToken + Box("AdjustTokenPrivileges Error #1300") + kRefused + kExit, 1},
     {"a failed privilege lookup is not reported", sim::Version::NT, RESTART_NOW,
-     {{"LookupPrivilegeValueA", 0, 1313}}, kToken + kRestart + kExit, 1},
+     {{"LookupPrivilegeValueA", 0, 1313}}, kToken + kRefused + kExit, 1},
     {"the restart request fails", sim::Version::Win98, RESTART_NOW,
      {{"ExitWindowsEx", 0, ERROR_ACCESS_DENIED}},
      "restart flags=2 result=0\n" + Box("Error ExitWindows Error #5") + kExit, 0},

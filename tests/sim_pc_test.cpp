@@ -243,6 +243,9 @@ TEST(SimPc, RestartAndTheSimulatedClock)
         HANDLE token = nullptr;
         EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token));
         TOKEN_PRIVILEGES tp = {};
+        tp.PrivilegeCount = 1;
+        EXPECT_TRUE(LookupPrivilegeValueA(nullptr, SE_SHUTDOWN_NAME, &tp.Privileges[0].Luid));
+        tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
         EXPECT_TRUE(AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr));
         EXPECT_FALSE(AdjustTokenPrivileges(nullptr, FALSE, &tp, 0, nullptr, nullptr));
         EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));

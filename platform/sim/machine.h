@@ -104,6 +104,8 @@ struct Pc::Impl {
     std::map<uintptr_t, OpenFileHandle> fileHandles;
     std::map<uintptr_t, std::string> keyHandles; // full key path
     std::set<uintptr_t> tokenHandles;
+    std::map<uintptr_t, DWORD> tokenAccess; // the access each token was opened with
+    bool shutdownPrivilege = false;          // enabled on a token of this process (NT)
 
     // --- machine folder bookkeeping (for SaveFolder) ---
     std::string loadedIni;      // the settings as loaded, in the form SaveFolder writes

@@ -72,6 +72,8 @@ void Pc::Impl::BeginRun(const Program *p)
     fileHandles.clear();
     keyHandles.clear();
     tokenHandles.clear();
+    tokenAccess.clear();
+    shutdownPrivilege = false;
     for (auto &d : drives) {
         std::vector<FsNode *> stack{d.second.get()};
         while (!stack.empty()) {

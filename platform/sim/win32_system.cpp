@@ -258,6 +258,7 @@ BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE 
     }
     uintptr_t id = pc.NewHandle();
     pc.tokenHandles.insert(id);
+    pc.tokenAccess[id] = DesiredAccess;
     *TokenHandle = reinterpret_cast<HANDLE>(id);
     return TRUE;
 }
@@ -283,11 +284,31 @@ BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
     Pc::Impl &pc = CurrentPc();
     if (pc.Enter("AdjustTokenPrivileges", false))
         return FALSE;
-    if (!pc.tokenHandles.count(reinterpret_cast<uintptr_t>(TokenHandle))) {
+    uintptr_t id = reinterpret_cast<uintptr_t>(TokenHandle);
+    if (!pc.tokenHandles.count(id)) {
         pc.SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    pc.SetLastError(ERROR_SUCCESS);
+    // As on NT: adjusting needs a token opened for it.
+    if (!(pc.tokenAccess[id] & TOKEN_ADJUST_PRIVILEGES)) {
+        pc.SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    // A privilege the token does not hold is not assigned, and NT still
+    // answers TRUE, with ERROR_NOT_ALL_ASSIGNED as the last error.
+    DWORD error = ERROR_SUCCESS;
+    if (DisableAllPrivileges) {
+        pc.shutdownPrivilege = false;
+    } else if (NewState) {
+        for (DWORD i = 0; i < NewState->PrivilegeCount && i < 1; i++) {
+            const LUID_AND_ATTRIBUTES &p = NewState->Privileges[i];
+            if (p.Luid.LowPart == 19 && p.Luid.HighPart == 0)
+                pc.shutdownPrivilege = (p.Attributes & SE_PRIVILEGE_ENABLED) != 0;
+            else
+                error = ERROR_NOT_ALL_ASSIGNED;
+        }
+    }
+    pc.SetLastError(error);
     return TRUE;
 }
 
@@ -295,6 +316,12 @@ BOOL WINAPI ExitWindowsEx(UINT uFlags, DWORD dwReason)
 {
     Pc::Impl &pc = CurrentPc();
     bool failed = pc.Enter("ExitWindowsEx", false);
+    // The NT family restarts only for a process that holds the shutdown
+    // privilege; Windows 95/98 knows no privileges.
+    if (!failed && pc.version == Version::NT && !pc.shutdownPrivilege) {
+        pc.SetLastError(ERROR_PRIVILEGE_NOT_HELD);
+        failed = true;
+    }
     pc.Record("restart", "restart flags=" + std::to_string(uFlags) + " result=" + (failed ? "0" : "1"));
     return failed ? FALSE : TRUE;
 }
