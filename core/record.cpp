@@ -133,12 +133,15 @@ int FindFirstSubkey(const char *path, char *out, int size)
 /*
  * The driver key is the class branch and the "Driver" value. A value that
  * would not fit the 128-character path (more than 87 characters) is
- * refused rather than cut.
+ * refused rather than cut, and so is one of nothing but backslashes: it
+ * names no key below the class branch, and deleting what it resolves to
+ * would take the class branch itself.
  */
 int ReadDriverKey(DeviceSlot *slot, const char *path)
 {
     HKEY key;
     char driver[SETUP_VALUE_SIZE + 1];
+    char scratch[2];
     int ok;
 
     slot->DriverKey[0] = '\0';
@@ -149,7 +152,7 @@ int ReadDriverKey(DeviceSlot *slot, const char *path)
     if (!ok)
         return 0;
     DropTrailingBlanks(driver);
-    if (driver[0] == '\0')
+    if (NextToken(driver, "\\", scratch, sizeof scratch) == NULL)
         return 0;
     return JoinPath(slot->DriverKey, sizeof slot->DriverKey, CLASS_BRANCH, driver);
 }
