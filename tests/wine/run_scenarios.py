@@ -457,16 +457,21 @@ def compare(s, sim_events, wine_events, sim_files, wine_files, template_files, i
     # Registry: the scenario's keys that are gone.
     sim_gone = {k for k in input_keys if k not in sim_keys}
     wine_gone = {k for k in input_keys if k not in wine_keys}
-    for k in sorted(sim_gone ^ wine_gone):
+    for k in topmost(sim_gone ^ wine_gone):
         problems.append(("differ", "key %s: %s in sim, %s under Wine" % (
             k, "deleted" if k in sim_gone else "kept", "deleted" if k in wine_gone else "kept")))
     want_gone = {k for k in input_keys if any(k == d or k.startswith(d + "\\") for d in s.expect_deleted or [])}
     for world, gone in (("sim", sim_gone), ("wine", wine_gone)) if s.expect_deleted is not None else ():
-        for k in sorted(want_gone - gone):
+        for k in topmost(want_gone - gone):
             problems.append((world, "key %s: expected deleted, kept" % k))
-        for k in sorted(gone - want_gone):
+        for k in topmost(gone - want_gone):
             problems.append((world, "key %s: expected kept, deleted" % k))
     return problems
+
+
+def topmost(keys):
+    """The keys of a set that have no ancestor in it: one line per tree."""
+    return [k for k in sorted(keys) if not any(k.startswith(o + "\\") for o in keys)]
 
 
 def describe(data, other=None):
