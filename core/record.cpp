@@ -47,15 +47,14 @@ static void DropTrailingBlanks(char *text)
         text[--n] = '\0';
 }
 
+/* OF_EXIST opens the file and closes it again: the handle it returns is
+ * closed already and must not be closed a second time (that could close a
+ * handle the value was given to since, and a debugger reports it). */
 static int FileExists(const char *path)
 {
     OFSTRUCT scratch;
-    HFILE h = OpenFile(path, &scratch, OF_EXIST);
 
-    if (h == HFILE_ERROR)
-        return 0;
-    _lclose(h);
-    return 1;
+    return OpenFile(path, &scratch, OF_EXIST) != HFILE_ERROR;
 }
 
 void CollectInstalledDriver(InstalledDriverRecord *record, ChipIndex chip)
