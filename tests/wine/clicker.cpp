@@ -4,14 +4,22 @@
  * --answers list does, and writes what happened as the host programs'
  * event lines, so that the two transcripts can be compared line by line.
  *
- *   clicker.exe [--answers LIST] [--log FILE] [--cwd DIR] [--timeout SECONDS] --run "COMMAND LINE"
+ *   clicker.exe [--answers LIST] [--log FILE] [--cwd DIR] [--timeout SECONDS]
+ *               [--pci BB:DD.F=VVVV:DDDD,...] --run "COMMAND LINE"
  *
  * Events: message boxes and the dialog come from the windows themselves
  * (text, caption, visible buttons; BM_CLICK on the chosen ones); debug
  * output from the debug events; Sleep and ExitWindowsEx from one-shot
  * breakpoints on the program's own calls (a call from Wine's own code does
  * not count); the exit code or an unhandled exception from the end of the
- * process. A Win32 helper for the tests, not part of the product: it uses
+ * process.
+ *
+ * With --pci the clicker also plays the PCI host bridge of a Windows 9x PC
+ * (configuration mechanism #1, as the host programs' machine.ini [pci]
+ * lists it): the program's own 32-bit "out" to 0xCF8 and "in" from 0xCFC
+ * fault in user mode under Wine and reach the debugger first, which answers
+ * them and steps over the instruction. Without it, Wine's own handling
+ * answers every read with all ones, as a PC without the devices does. A Win32 helper for the tests, not part of the product: it uses
  * the C runtime freely.
  */
 #include <windows.h>
@@ -39,6 +47,13 @@ static Breakpoint Breakpoints[8];
 static int BreakpointCount;
 static DWORD RestartFlags;
 static DWORD RearmAddress[64]; // per thread slot: entry breakpoint to put back after a single step
+
+// The emulated PCI functions: configuration address bits 23-8 (bus,
+// device, function) and the register 0 dword (vendor | device << 16).
+struct PciFunction { DWORD location; DWORD ids; };
+static PciFunction Pci[64];
+static int PciCount, EmulatePci;
+static DWORD PciLatch = 0;
 
 static HWND Handled[256];
 static int HandledCount;
@@ -201,6 +216,67 @@ static DWORD OnSingleStep(DEBUG_EVENT *ev)
     return DBG_CONTINUE;
 }
 
+static void ParsePci(const char *list)
+{
+    char copy[1024];
+    strncpy(copy, list, sizeof copy - 1);
+    copy[sizeof copy - 1] = 0;
+    EmulatePci = 1;
+    for (char *t = strtok(copy, ","); t && PciCount < 64; t = strtok(NULL, ",")) {
+        unsigned bus, dev, fn, vendor, device;
+        if (sscanf(t, " %x:%x.%x = %x:%x", &bus, &dev, &fn, &vendor, &device) != 5) {
+            fprintf(stderr, "clicker: bad PCI function %s\n", t);
+            continue;
+        }
+        Pci[PciCount].location = (bus & 0xFF) << 16 | (dev & 0x1F) << 11 | (fn & 7) << 8;
+        Pci[PciCount].ids = (vendor & 0xFFFF) | (device & 0xFFFF) << 16;
+        PciCount++;
+    }
+}
+
+// A read of the data port: register 0 of the latched function, when the
+// latch is enabled and the function is listed; all ones otherwise.
+static DWORD PciData(void)
+{
+    if (!(PciLatch & 0x80000000u) || (PciLatch & 0xFC) != 0) return 0xFFFFFFFFu;
+    for (int i = 0; i < PciCount; i++)
+        if (Pci[i].location == (PciLatch & 0x00FFFF00u)) return Pci[i].ids;
+    return 0xFFFFFFFFu;
+}
+
+// A faulting port instruction of the program: answer it and step over it.
+static DWORD OnPortInstruction(DEBUG_EVENT *ev)
+{
+    HANDLE thread = ThreadHandle(ev->dwThreadId, NULL);
+    BYTE code[2];
+    SIZE_T n;
+    CONTEXT c;
+    if (!EmulatePci || !thread) return DBG_EXCEPTION_NOT_HANDLED;
+    c.ContextFlags = CONTEXT_FULL;
+    GetThreadContext(thread, &c);
+    if (!ReadProcessMemory(Process, (LPCVOID)c.Eip, code, 2, &n)) return DBG_EXCEPTION_NOT_HANDLED;
+    WORD port = (WORD)c.Edx;
+    if (code[0] == 0xEF) { // out dx, eax
+        if (port == 0xCF8) PciLatch = c.Eax;
+        c.Eip += 1;
+    } else if (code[0] == 0xED) { // in eax, dx
+        c.Eax = port == 0xCFC ? PciData() : 0xFFFFFFFFu;
+        c.Eip += 1;
+    } else if (code[0] == 0xEE) { // out dx, al
+        c.Eip += 1;
+    } else if (code[0] == 0xEC) { // in al, dx
+        c.Eax |= 0xFF;
+        c.Eip += 1;
+    } else if (code[0] == 0x66 && (code[1] == 0xEF || code[1] == 0xED)) { // 16-bit forms
+        if (code[1] == 0xED) c.Eax |= 0xFFFF;
+        c.Eip += 2;
+    } else {
+        return DBG_EXCEPTION_NOT_HANDLED;
+    }
+    SetThreadContext(thread, &c);
+    return DBG_CONTINUE;
+}
+
 static void OnDebugString(DEBUG_EVENT *ev)
 {
     char text[1024], line[2200];
@@ -312,6 +388,28 @@ static void ReadImageSize(DWORD base)
         ImageEnd = base + nt.OptionalHeader.SizeOfImage;
 }
 
+// Where an unhandled exception happened, for the person reading the log:
+// its address and the return addresses into the program found on the stack.
+static void ReportCrashSite(DEBUG_EVENT *ev)
+{
+    HANDLE thread = ThreadHandle(ev->dwThreadId, NULL);
+    CONTEXT c;
+    DWORD stack[512];
+    SIZE_T n = 0;
+    fprintf(stderr, "clicker: exception 0x%08lX at %p (program image %08lX-%08lX)\n",
+            (unsigned long)ev->u.Exception.ExceptionRecord.ExceptionCode,
+            ev->u.Exception.ExceptionRecord.ExceptionAddress, (unsigned long)ImageBase,
+            (unsigned long)ImageEnd);
+    if (!thread) return;
+    c.ContextFlags = CONTEXT_FULL;
+    GetThreadContext(thread, &c);
+    ReadProcessMemory(Process, (LPCVOID)c.Esp, stack, sizeof stack, &n);
+    fprintf(stderr, "clicker: program addresses on the stack:");
+    for (SIZE_T i = 0; i < n / 4; i++)
+        if (FromProgram(stack[i])) fprintf(stderr, " %08lX", (unsigned long)stack[i]);
+    fprintf(stderr, "\n");
+}
+
 static int Run(char *commandLine, const char *cwd, DWORD timeoutMs)
 {
     STARTUPINFOA si;
@@ -361,10 +459,21 @@ static int Run(char *commandLine, const char *cwd, DWORD timeoutMs)
             DWORD code = ev.u.Exception.ExceptionRecord.ExceptionCode;
             if (code == EXCEPTION_BREAKPOINT) status = OnBreakpoint(&ev);
             else if (code == EXCEPTION_SINGLE_STEP) status = OnSingleStep(&ev);
+            else if (code == EXCEPTION_INVALID_HANDLE && ev.u.Exception.dwFirstChance) {
+                // A handle closed that was not open: raised only for a
+                // debugger; without one the call just fails. Noted, then
+                // the call fails as it would.
+                Event("invalid-handle");
+                ReportCrashSite(&ev);
+            }
+            else if ((code == EXCEPTION_PRIV_INSTRUCTION || code == EXCEPTION_ACCESS_VIOLATION) &&
+                     ev.u.Exception.dwFirstChance && OnPortInstruction(&ev) == DBG_CONTINUE)
+                status = DBG_CONTINUE;
             else if (ev.u.Exception.dwFirstChance) status = DBG_EXCEPTION_NOT_HANDLED;
             else {
                 sprintf(line, "crash code=0x%08lX", (unsigned long)code);
                 Event(line);
+                ReportCrashSite(&ev);
                 TerminateProcess(Process, code);
             }
             break;
@@ -390,9 +499,10 @@ int main(int argc, char **argv)
         else if (!strcmp(argv[i], "--cwd")) cwd = argv[i + 1];
         else if (!strcmp(argv[i], "--timeout")) timeout = (DWORD)atoi(argv[i + 1]);
         else if (!strcmp(argv[i], "--run")) commandLine = argv[i + 1];
+        else if (!strcmp(argv[i], "--pci")) ParsePci(argv[i + 1]);
     }
     if (!commandLine) {
-        fprintf(stderr, "usage: clicker [--answers LIST] [--log FILE] [--cwd DIR] [--timeout S] --run \"COMMAND\"\n");
+        fprintf(stderr, "usage: clicker [--answers LIST] [--log FILE] [--cwd DIR] [--timeout S] [--pci LIST] --run \"COMMAND\"\n");
         return 2;
     }
     Log = logPath ? fopen(logPath, "w") : stdout;

@@ -62,9 +62,15 @@ class Scenario:
         if self.version not in ("win95", "win98", "nt"):
             raise ValueError(f"{path}: version must be win95, win98 or nt")
         self.registry = os.path.join(source, pc["registry"]) if pc.get("registry") else None
-        self.files, self.folders = [], []
+        self.files, self.folders, self.pci, machine_pci = [], [], [], []
         if pc.get("machine"):
-            self.take_machine(os.path.join(source, pc["machine"]))
+            machine_pci = self.take_machine(os.path.join(source, pc["machine"]))
+        # PCI functions "bus:device.function = vendor:device" as machine.ini
+        # lists them; "machine" takes the sample's own.
+        for l in lines(pc.get("pci", "")):
+            self.pci += machine_pci if l == "machine" else [l.replace(" ", "")]
+        if self.pci and self.version == "nt":
+            raise ValueError(f"{path}: no PCI devices on nt: Wine's Setup API lists none")
         self.files += [(dos, os.path.join(source, src)) for dos, src in pairs(pc.get("files", ""))]
         self.folders += lines(pc.get("folders", ""))
         self.runs = []
@@ -90,11 +96,18 @@ class Scenario:
         Its system folder moves to where Wine keeps it (C:\\WINDOWS\\SYSTEM32);
         its PCI devices stay behind, as Wine shows none."""
         system = "C:\\WINDOWS\\SYSTEM"
+        pci, section = [], ""
         ini = os.path.join(folder, "machine.ini")
         if os.path.exists(ini):
             with open(ini, encoding="latin-1") as f:
                 for l in f:
-                    name, _, value = l.split(";")[0].partition("=")
+                    l = l.split(";")[0].strip()
+                    if l.startswith("["):
+                        section = l.lower()
+                        continue
+                    name, _, value = l.partition("=")
+                    if section == "[pci]" and value:
+                        pci.append(name.strip() + "=" + value.strip())
                     if name.strip().lower() == "system":
                         system = value.strip()
                     if name.strip().lower() == "windows" and value.strip().upper() != "C:\\WINDOWS":
@@ -115,6 +128,7 @@ class Scenario:
                 self.folders.append(dos)
                 for name in filenames:
                     self.files.append((dos.rstrip("\\") + "\\" + name, os.path.join(dirpath, name)))
+        return pci
 
 
 def lines(text):
@@ -280,6 +294,8 @@ class SimWorld:
             # The folders Wine gives, so that both worlds compose the same paths.
             f.write("[windows]\nversion = %s\nwindows = C:\\windows\nsystem = C:\\windows\\system32\n"
                     "current = A:\\\n" % self.s.version)
+            if self.s.pci:
+                f.write("[pci]\n" + "".join(p.replace("=", " = ") + "\n" for p in self.s.pci))
         if self.s.registry:
             shutil.copyfile(self.s.registry, os.path.join(self.dir, "registry.reg"))
         lay_files(self.drive, self.s)
@@ -369,8 +385,12 @@ class WineWorld:
                 "--cwd", "A:\\", "--timeout", "90", "--run", command]
         if r.answers:
             args[1:1] = ["--answers", r.answers]
+        if self.s.pci:
+            args[1:1] = ["--pci", ",".join(self.s.pci)]
         try:
-            self.wine(*args, timeout=110)
+            p = self.wine(*args, timeout=110)
+            with open(os.path.join(self.dir, "run-%d.stderr" % self.runs), "wb") as f:
+                f.write(p.stderr)  # the clicker's notes on a crash, for the person reading
         except subprocess.TimeoutExpired:
             self.stop()
             return ["timeout"]
