@@ -274,6 +274,8 @@ HFILE WINAPI OpenFile(LPCSTR lpFileName, LPOFSTRUCT lpReOpenBuff, UINT uStyle)
     h.canRead = true;
     h.probe = (uStyle & OF_EXIST) != 0; // the file is opened and closed at once
     uintptr_t id = pc.NewHandle();
+    if (h.probe)
+        return HFILE(id); // already closed, as Windows does: _lclose of it fails
     pc.fileHandles[id] = h;
     return HFILE(id);
 }
