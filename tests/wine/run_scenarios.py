@@ -298,6 +298,7 @@ class SimWorld:
                 f.write("[pci]\n" + "".join(p.replace("=", " = ") + "\n" for p in self.s.pci))
         if self.s.registry:
             shutil.copyfile(self.s.registry, os.path.join(self.dir, "registry.reg"))
+        self.drive("a")  # the current folder, also when the scenario puts nothing there
         lay_files(self.drive, self.s)
 
     def drive(self, letter):
@@ -344,6 +345,7 @@ class WineWorld:
     def setup(self, input_keys):
         os.makedirs(self.dir)
         copy_prefix(self.template, self.prefix)
+        self.drive("a")  # the current folder, also when the scenario puts nothing there
         lay_files(self.drive, self.s)
         tools = os.path.join(self.prefix, "drive_c", "e2e")
         os.makedirs(tools)
