@@ -26,8 +26,10 @@ Exit status: 0 all passed, 1 some failed, 77 Wine or the executables missing.
 import argparse
 import concurrent.futures
 import configparser
+import ctypes
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -37,6 +39,7 @@ import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SKIP = 77
+ACTIVE_PREFIXES = set()  # stopped by their wineservers if the runner is stopped itself
 
 
 # ---------------------------------------------------------------- scenarios
@@ -345,6 +348,7 @@ class WineWorld:
     def setup(self, input_keys):
         os.makedirs(self.dir)
         copy_prefix(self.template, self.prefix)
+        ACTIVE_PREFIXES.add(self.prefix)
         self.drive("a")  # the current folder, also when the scenario puts nothing there
         lay_files(self.drive, self.s)
         tools = os.path.join(self.prefix, "drive_c", "e2e")
@@ -384,13 +388,13 @@ class WineWorld:
         log = os.path.join(self.prefix, "drive_c", "e2e", "events-%d.txt" % self.runs)
         command = "C:\\e2e\\%s.exe" % r.program + (" " + r.tail if r.tail else "")
         args = ["C:\\e2e\\clicker.exe", "--log", "C:\\e2e\\events-%d.txt" % self.runs,
-                "--cwd", "A:\\", "--timeout", "90", "--run", command]
+                "--cwd", "A:\\", "--timeout", "150", "--run", command]
         if r.answers:
             args[1:1] = ["--answers", r.answers]
         if self.s.pci:
             args[1:1] = ["--pci", ",".join(self.s.pci)]
         try:
-            p = self.wine(*args, timeout=110)
+            p = self.wine(*args, timeout=180)
             with open(os.path.join(self.dir, "run-%d.stderr" % self.runs), "wb") as f:
                 f.write(p.stderr)  # the clicker's notes on a crash, for the person reading
         except subprocess.TimeoutExpired:
@@ -419,6 +423,7 @@ class WineWorld:
 
     def stop(self):
         subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True, timeout=30)
+        ACTIVE_PREFIXES.discard(self.prefix)
 
 
 def to_dos(path):
@@ -616,8 +621,14 @@ def run_scenario(s, args, env, template, template_files):
 
 def start_xvfb():
     r, w = os.pipe()
+    def die_with_runner():  # even when the runner is killed outright (a time limit)
+        try:
+            ctypes.CDLL("libc.so.6").prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
+        except OSError:
+            pass
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                            preexec_fn=die_with_runner)
     os.close(w)
     number = b""
     with os.fdopen(r, "rb") as f:
@@ -688,6 +699,8 @@ def main():
 
     os.makedirs(args.work, exist_ok=True)
     started = time.time()
+    # A stop from outside (ctest's time limit) still ends Xvfb and the wineservers.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     xvfb, display = start_xvfb()
     try:
         env = dict(os.environ, DISPLAY=display, WINEDEBUG="-all", WINEARCH="win32",
@@ -715,6 +728,9 @@ def main():
                     print("  %s: %s" % (label, text))
                 failed += bool(problems)
     finally:
+        for prefix in list(ACTIVE_PREFIXES):
+            subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=prefix),
+                           capture_output=True, timeout=30)
         xvfb.terminate()
         xvfb.wait()
         shutil.rmtree(os.path.join(args.work, "template"), ignore_errors=True)
