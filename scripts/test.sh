@@ -3,6 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh all
+scripts/install-wine.sh
 cmake --preset win32 >/dev/null
 cmake --build --preset win32
 cmake --preset host >/dev/null
