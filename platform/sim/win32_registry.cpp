@@ -153,6 +153,10 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
     std::string name = cut == std::string::npos ? sub : sub.substr(cut + 1);
     if (!parent || !parent->Find(name))
         return Result(pc, ERROR_FILE_NOT_FOUND);
+    // Windows 95/98 delete the whole tree; the NT family refuses a key that
+    // still has subkeys.
+    if (pc.version == Version::NT && !parent->Find(name)->subkeys.empty())
+        return Result(pc, ERROR_ACCESS_DENIED);
     parent->RemoveSubkey(name);
     return ERROR_SUCCESS;
 }
@@ -169,5 +173,6 @@ LONG WINAPI RegCloseKey(HKEY hKey)
     return Result(pc, ERROR_INVALID_HANDLE);
 }
 
-// Windows 95/98: RegDeleteKeyA already takes the whole tree.
-LONG DeleteKeyTree(HKEY hKey, LPCSTR lpSubKey) { return RegDeleteKeyA(hKey, lpSubKey); }
+// DeleteKeyTree is the Windows build's own (platform/win32/regtree.cpp),
+// compiled into the sim as well: over the simulated RegDeleteKeyA it is
+// tested in both families.
