@@ -3,7 +3,8 @@
 # missing. Usage: scripts/install-deps.sh [host|all]
 #   host  the host build (simulated PC): compiler, CMake, GoogleTest, and the
 #         MinGW-w64 resource compiler that compiles the dialog scripts
-#   all   also the Windows cross compiler (the default)
+#   all   also the Windows cross compiler, clang for the fuzzers and Google
+#         Benchmark (the default)
 set -euo pipefail
 what=${1:-all}
 
@@ -20,6 +21,10 @@ have_pkg libgmock-dev || need+=(libgmock-dev)
 have_cmd i686-w64-mingw32-windres || need+=(binutils-mingw-w64-i686)
 if [ "$what" = all ]; then
   have_cmd i686-w64-mingw32-g++ || need+=(g++-mingw-w64-i686)
+  # The fuzzers (clang with libFuzzer and its sanitizer runtimes) and the benchmarks.
+  have_cmd clang++ || need+=(clang)
+  have_pkg libclang-rt-dev || need+=(libclang-rt-dev)
+  have_pkg libbenchmark-dev || need+=(libbenchmark-dev)
 fi
 
 if [ ${#need[@]} -gt 0 ]; then
