@@ -12,6 +12,7 @@
 #include "classinf.h"
 #include "inftexts.h"
 #include "sim.h"
+#include "testsupport.h"
 
 namespace {
 
@@ -24,16 +25,7 @@ const char kAlreadyInstalled[] =
     "message-box caption=\"SET UP ERROR!\" text=\"Driver already has been installed! Setup fail! \" "
     "buttons=ok answer=ok";
 
-std::string Crlf(const std::string &text)
-{
-    std::string out;
-    for (char c : text) {
-        if (c == '\n')
-            out += '\r';
-        out += c;
-    }
-    return out;
-}
+using testsupport::Crlf;
 
 std::string Replace(std::string text, const std::string &from, const std::string &to)
 {

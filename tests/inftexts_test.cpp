@@ -8,22 +8,14 @@
 
 #include "inftexts.h"
 #include "sim.h"
+#include "testsupport.h"
 
 namespace {
 
 const char kOut[] = "C:\\OUT.INF";
 const std::string kVendor = "A:\\ORVHDD.INF"; // the current folder is A:\ .
 
-std::string Crlf(const std::string &text)
-{
-    std::string out;
-    for (char c : text) {
-        if (c == '\n')
-            out += '\r';
-        out += c;
-    }
-    return out;
-}
+using testsupport::Crlf;
 
 struct Written {
     int result = -1;

@@ -22,4 +22,16 @@ inline bool Exists(const sim::Pc &pc, const std::string &path)
     return path.rfind("HKEY_", 0) == 0 ? pc.HasKey(path) : pc.File(path).has_value();
 }
 
+// A text with each "\n" as CR LF, as a text-mode write puts it on disk.
+inline std::string Crlf(const std::string &text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
+}
+
 } // namespace testsupport
