@@ -1,6 +1,7 @@
-// regtree_test.cpp - deleting a key with everything below it, on both
-// families of Windows: RegDeleteKeyA takes the tree on Windows 95/98 and
-// refuses a key with subkeys on NT, where the subkeys go first.
+// regtree_test.cpp - the registry on both families of Windows: the order
+// of subkeys, and deleting a key with everything below it (RegDeleteKeyA
+// takes the tree on Windows 95/98 and refuses a key with subkeys on NT,
+// where the subkeys go first).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -35,6 +36,28 @@ TEST(KeyTree, DeletedWholeOnEveryFamily)
         }
         EXPECT_FALSE(pc.HasKey(kHklm + "Enum\\SCSI"));
         EXPECT_TRUE(pc.HasKey(kHklm + "Enum\\Other"));
+    }
+}
+
+TEST(KeyTree, SubkeysEnumerateInCreationOrderOn9xAndByNameOnNt)
+{
+    for (sim::Version v : {sim::Version::Win98, sim::Version::NT}) {
+        sim::Pc pc;
+        pc.SetVersion(v);
+        for (const char *name : {"b", "A", "c"})
+            pc.AddKey(kHklm + "Enum\\PCI\\" + name);
+        std::string order;
+        pc.Invoke([&] {
+            HKEY key;
+            ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Enum\\PCI", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+            char name[128];
+            DWORD size = sizeof name;
+            for (DWORD i = 0; RegEnumKeyExA(key, i, name, &size, NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+                 i++, size = sizeof name)
+                order += name;
+            RegCloseKey(key);
+        });
+        EXPECT_EQ(order, v == sim::Version::NT ? "Abc" : "bAc");
     }
 }
 

@@ -145,7 +145,7 @@ public:
     bool HasFolder(const std::string &path) const;
     bool HasKey(const std::string &path) const;
     std::optional<Value> GetValue(const std::string &keyPath, const std::string &name) const;
-    std::vector<std::string> Subkeys(const std::string &path) const; // in enumeration order
+    std::vector<std::string> Subkeys(const std::string &path) const; // in creation order (Windows 95/98's enumeration order)
     std::string ExportRegistry() const; // REGEDIT4 text, every key a section
     std::vector<std::string> Files() const; // every file path, sorted
 

@@ -2,6 +2,8 @@
 // registry, behaving as Windows 95/98 do (RegDeleteKeyA takes the tree).
 #include "machine.h"
 
+#include <algorithm>
+
 #include <cstring>
 
 using namespace sim;
@@ -72,6 +74,26 @@ LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM sa
     return ERROR_SUCCESS;
 }
 
+// The NT family's registry hands out subkeys in the order of their names
+// (ignoring case); Windows 95/98 in the order they were created.
+static const std::string &NthSubkeyByName(const RegKey &key, DWORD index)
+{
+    std::vector<const RegKey *> keys;
+    keys.reserve(key.subkeys.size());
+    for (const auto &k : key.subkeys)
+        keys.push_back(k.get());
+    auto upper = [](const std::string &t) {
+        std::string u = t;
+        for (char &c : u)
+            if (c >= 'a' && c <= 'z')
+                c = char(c - 'a' + 'A');
+        return u;
+    };
+    std::nth_element(keys.begin(), keys.begin() + index, keys.end(),
+                     [&](const RegKey *x, const RegKey *y) { return upper(x->name) < upper(y->name); });
+    return keys[index]->name;
+}
+
 LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
                           LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
                           PFILETIME lpftLastWriteTime)
@@ -87,7 +109,8 @@ LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchN
         return Result(pc, error);
     if (dwIndex >= key->subkeys.size())
         return Result(pc, ERROR_NO_MORE_ITEMS);
-    const std::string &name = key->subkeys[dwIndex]->name;
+    const std::string &name = pc.version == Version::NT ? NthSubkeyByName(*key, dwIndex)
+                                                        : key->subkeys[dwIndex]->name;
     // The name and its NUL must fit the caller's size.
     if (name.size() + 1 > *lpcchName)
         return Result(pc, ERROR_MORE_DATA);
